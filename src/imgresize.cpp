@@ -383,26 +383,34 @@ IMGRESIZE_API int IMGRESIZE_CALL imgresize_exact(const char *input_path, const c
 
 /* Finds an image's size from its header, decoding the whole image only when
  * the header query fails or gives no size. Returns 0 when neither gives a
- * positive size; stbi_failure_reason() then says why. */
-static int probe_image_size(const char *path, int *width, int *height)
+ * positive size, with *reason saying why: the decoder's failure reason, or
+ * NULL when the decoder has none. */
+static int probe_image_size(const char *path, int *width, int *height, const char **reason)
 {
     int channels = 0;
     *width = 0;
     *height = 0;
+    *reason = NULL;
     if (stbi_info(path, width, height, &channels) && *width > 0 && *height > 0)
         return 1;
 
     unsigned char *pixels = stbi_load(path, width, height, &channels, 0);
-    if (pixels == NULL)
+    if (pixels == NULL) {
+        *reason = stbi_failure_reason();
         return 0;
+    }
     stbi_image_free(pixels);
-    /* A decode without a size must never reach the scale arithmetic. */
-    return *width > 0 && *height > 0;
+    /* A decode without a size must never reach the scale arithmetic. The
+     * decoder succeeded, so its failure reason is stale (a GIF header even
+     * leaves it empty) and says nothing about this file. */
+    if (*width > 0 && *height > 0)
+        return 1;
+    *reason = "image has no pixels";
+    return 0;
 }
 
-static void set_probe_error(const char *path)
+static void set_probe_error(const char *path, const char *reason)
 {
-    const char *reason = stbi_failure_reason();
     set_error("Failed to inspect or load image '%s': %s", path, reason ? reason : "file not found");
 }
 
@@ -433,8 +441,9 @@ IMGRESIZE_API int IMGRESIZE_CALL imgresize_fit(const char *input_path, const cha
     }
 
     int width = 0, height = 0;
-    if (!probe_image_size(input_path, &width, &height)) {
-        set_probe_error(input_path);
+    const char *reason = NULL;
+    if (!probe_image_size(input_path, &width, &height, &reason)) {
+        set_probe_error(input_path, reason);
         return 0;
     }
 
@@ -465,8 +474,9 @@ IMGRESIZE_API int IMGRESIZE_CALL imgresize_percent(const char *input_path, const
     }
 
     int width = 0, height = 0;
-    if (!probe_image_size(input_path, &width, &height)) {
-        set_probe_error(input_path);
+    const char *reason = NULL;
+    if (!probe_image_size(input_path, &width, &height, &reason)) {
+        set_probe_error(input_path, reason);
         return 0;
     }
 
