@@ -54,3 +54,9 @@ set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
 set(BUILD_SHARED_LIBS OFF)
 add_subdirectory("${IMGRESIZE_GOOGLETEST_SOURCE_DIR}" "${CMAKE_BINARY_DIR}/_deps/googletest"
                  EXCLUDE_FROM_ALL SYSTEM)
+# GCC 12's libstdc++ for the win32 thread model lacks std::mutex and
+# std::condition_variable, on which GoogleTest builds its Notification; it
+# gets one from outside instead, in GoogleTest and in every test program.
+target_compile_definitions(gtest PUBLIC GTEST_HAS_NOTIFICATION_=1)
+target_compile_options(gtest PUBLIC
+  "SHELL:-include \"${PROJECT_SOURCE_DIR}/tests/gtest_win32_notification.h\"")
