@@ -49,7 +49,11 @@
 #define STB_IMAGE_RESIZE_IMPLEMENTATION
 #include <stb_image_resize2.h>
 
-#if defined(__GNUC__)
+#if defined(__MINGW32__)
+/* MinGW's compilers check "printf" formats against msvcrt's old dialect; the
+ * messages are formatted by a C99 vsnprintf (the UCRT's or mingw-w64's). */
+#  define IMGRESIZE_PRINTF(fmt_index, first_arg) __attribute__((format(gnu_printf, fmt_index, first_arg)))
+#elif defined(__GNUC__)
 #  define IMGRESIZE_PRINTF(fmt_index, first_arg) __attribute__((format(printf, fmt_index, first_arg)))
 #else
 #  define IMGRESIZE_PRINTF(fmt_index, first_arg)
