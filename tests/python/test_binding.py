@@ -75,6 +75,22 @@ def test_library_is_found_through_the_environment_variable(library_path, tmp_pat
     assert "QUENDRIL_IMGRESIZE_LIBRARY" in done.stderr
 
 
+def test_library_is_found_next_to_the_module(library_path, tmp_path):
+    # A copy of the module with the library beside it, and no variable set.
+    package = tmp_path / "site"
+    package.mkdir()
+    (package / "quendril_imgresize.py").write_bytes(open(imgresize.__file__, "rb").read())
+    os.symlink(library_path, package / "libquendril-imgresize.so.1")
+    script = ("import quendril_imgresize as m; print(m.load()._name)")
+    environment = {key: value for key, value in os.environ.items()
+                   if key != "QUENDRIL_IMGRESIZE_LIBRARY"}
+    environment["PYTHONPATH"] = str(package)
+    done = subprocess.run([sys.executable, "-c", script], env=environment,
+                          capture_output=True, text=True)
+    assert done.returncode == 0, done.stderr
+    assert done.stdout.strip() == str(package / "libquendril-imgresize.so.1")
+
+
 # ---- operations -----------------------------------------------------------
 
 # A 40x30 source; expected sizes worked out by hand from the documented
