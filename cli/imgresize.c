@@ -118,6 +118,17 @@ static int failed(void)
     return EXIT_FAILED;
 }
 
+/* A record or count that never reached stdout (a full disk, a closed pipe)
+ * is a failure too. */
+static int finish(int status)
+{
+    if (fflush(stdout) != 0 || ferror(stdout)) {
+        fputs("imgresize: cannot write to standard output\n", stderr);
+        return status == EXIT_OK ? EXIT_FAILED : status;
+    }
+    return status;
+}
+
 /* ---- info --------------------------------------------------------------- */
 
 /* Writes `text` as a JSON string. Bytes from 0x80 up are passed through, so
@@ -391,10 +402,10 @@ int main(int argc, char **argv)
             options_done = 1;
         } else if (strcmp(arg, "--help") == 0 || strcmp(arg, "-h") == 0) {
             fputs(help_text, stdout);
-            return EXIT_OK;
+            return finish(EXIT_OK);
         } else if (strcmp(arg, "--version") == 0) {
             printf("imgresize %s\n", IMGRESIZE_VERSION_STRING);
-            return EXIT_OK;
+            return finish(EXIT_OK);
         } else if (strncmp(arg, "--quality", 9) == 0 || strncmp(arg, "--filter", 8) == 0) {
             const int is_quality = arg[2] == 'q';
             const size_t name_length = is_quality ? 9 : 8;
@@ -467,5 +478,5 @@ int main(int argc, char **argv)
     else
         status = run_info(arg_count, args);
     free(operands);
-    return status;
+    return finish(status);
 }

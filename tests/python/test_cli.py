@@ -179,6 +179,17 @@ def test_info_of_readable_files_exits_0(run, tmp_path):
     assert (done.returncode, done.stderr) == (0, "")
 
 
+@pytest.mark.skipif(not os.path.exists("/dev/full"), reason="needs /dev/full")
+@pytest.mark.parametrize("arguments", [["info", "{png}"], ["--help"]])
+def test_output_that_cannot_be_written_is_a_failure(cli_path, tmp_path, arguments):
+    png = write_png(str(tmp_path / "a.png"), 2, 2)
+    with open("/dev/full", "w") as full:
+        done = subprocess.run([cli_path] + [a.format(png=png) for a in arguments], stdout=full,
+                              stderr=subprocess.PIPE, text=True)
+    assert done.returncode == 1
+    assert done.stderr == "imgresize: cannot write to standard output\n"
+
+
 # ---- batch ----------------------------------------------------------------
 
 @pytest.fixture
