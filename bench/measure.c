@@ -3,7 +3,8 @@
  *
  *   imgresize_measure RESULT_FILE PROGRAM [ARGS...]
  *
- * Writes "<wall seconds> <peak RSS KiB> <exit code>" into RESULT_FILE. The
+ * Writes "<wall seconds> <peak RSS KiB> <exit code> <CPU seconds>" into
+ * RESULT_FILE (CPU: user plus system time of the command). The
  * command's output goes where this program's goes.
  *
  * Linux counts the memory of the process that forks and execs into the
@@ -49,7 +50,9 @@ int main(int argc, char **argv)
         perror(argv[1]);
         return 2;
     }
-    fprintf(result, "%.6f %ld %d\n", wall, usage.ru_maxrss, code);
+    const double cpu = (double)(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                       1e-6 * (double)(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec);
+    fprintf(result, "%.6f %ld %d %.6f\n", wall, usage.ru_maxrss, code, cpu);
     fclose(result);
     return code;
 }

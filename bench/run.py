@@ -137,7 +137,7 @@ def tool_table(args, here):
 
 def measure(argv, env, launcher):
     """Runs argv once through the launcher; returns (wall seconds, in-process seconds or None,
-    peak RSS in MiB)."""
+    peak RSS in MiB, CPU seconds)."""
     with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err, \
             tempfile.NamedTemporaryFile(mode="r") as result:
         code = subprocess.call([launcher, result.name] + argv, stdout=out, stderr=err, env=env)
@@ -147,12 +147,12 @@ def measure(argv, env, launcher):
         if code != 0:
             raise RuntimeError("%s failed (%d): %s" % (" ".join(argv[:4]), code,
                                                        err.read().decode(errors="replace")[-500:]))
-        wall, rss_kib, _ = result.read().split()
+        wall, rss_kib, _, cpu = result.read().split()
     try:
         inside = float(text.strip().splitlines()[-1])
     except (ValueError, IndexError):
         inside = None
-    return float(wall), inside, int(rss_kib) / 1024.0
+    return float(wall), inside, int(rss_kib) / 1024.0, float(cpu)
 
 
 def quartiles(values):
@@ -263,12 +263,13 @@ def main():
 
     emit("### Targets")
     emit()
-    emit("| workload | lib / stb time | target | lib - stb peak MiB (<= 2) | "
+    emit("| workload | lib / stb time | target | lib / stb CPU time | lib - stb peak MiB (<= 2) | "
          "lib / ImageMagick | lib / Pillow (in-process) | met |")
-    emit("|---|---:|---:|---:|---:|---:|---|")
+    emit("|---|---:|---:|---:|---:|---:|---:|---|")
     for workload, (plan, samples) in results.items():
         lib, stb = samples["lib"], samples["stb"]
         ratio = statistics.median([a[1] / b[1] for a, b in zip(lib, stb)])
+        cpu_ratio = statistics.median([a[3] / b[3] for a, b in zip(lib, stb)])
         target = 1.10 if workload == "W6" else 1.05
         memory = statistics.median(x[2] for x in lib) - statistics.median(x[2] for x in stb)
         met = ratio <= target and memory <= 2.0
@@ -280,8 +281,8 @@ def main():
                 cells.append("%.2f" % r)
             else:
                 cells.append("n/a")
-        emit("| %s | %.3f | <= %.2f | %+.1f | %s | %s | %s |" % (
-            workload, ratio, target, memory, cells[0], cells[1], "yes" if met else "NO"))
+        emit("| %s | %.3f | <= %.2f | %.3f | %+.1f | %s | %s | %s |" % (
+            workload, ratio, target, cpu_ratio, memory, cells[0], cells[1], "yes" if met else "NO"))
     emit()
     emit("Load average at end: %s" % " ".join("%.2f" % x for x in os.getloadavg()))
 
