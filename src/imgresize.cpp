@@ -41,6 +41,17 @@
 #define STB_IMAGE_IMPLEMENTATION
 #include <stb_image.h>
 
+#ifdef IMGRESIZE_PNG_ZLIB
+#  include <zlib.h>
+/* stb_image_write's own deflate uses fixed Huffman codes only; zlib makes
+ * smaller PNG files in less time. The PNG bytes change, the pixels, row
+ * filters and channel counts do not. */
+static unsigned char *png_zlib_compress(unsigned char *data, int data_len, int *out_len,
+                                        int quality);
+#  define STBIW_ZLIB_COMPRESS png_zlib_compress
+#  define STBIW_CRC32(buffer, len) ((unsigned int)crc32(0UL, (buffer), (uInt)(len)))
+#endif
+
 #define STB_IMAGE_WRITE_STATIC
 #define STB_IMAGE_WRITE_IMPLEMENTATION
 #include <stb_image_write.h>
@@ -204,6 +215,36 @@ static int resize_pixels(const unsigned char *source, int source_width, int sour
 }
 
 /* ---- Encoding ----------------------------------------------------------- */
+
+#ifdef IMGRESIZE_PNG_ZLIB
+#  ifndef IMGRESIZE_PNG_ZLIB_LEVEL
+#    define IMGRESIZE_PNG_ZLIB_LEVEL 1
+#  endif
+/* The deflate step of the PNG encoder. stb_image_write passes its own
+ * compression setting (8, tuned to its encoder); zlib runs at the level
+ * measured to beat stb's deflate on both size and time for photographs.
+ * Returns a malloc'd zlib stream that the encoder releases with free(), or
+ * NULL, which the encoder reports as a failed encoding. */
+static unsigned char *png_zlib_compress(unsigned char *data, int data_len, int *out_len,
+                                        int quality)
+{
+    (void)quality;
+    if (data_len < 0)
+        return NULL;
+    uLongf capacity = compressBound((uLong)data_len);
+    if (capacity > (uLongf)INT_MAX)
+        return NULL;
+    unsigned char *out = (unsigned char *)malloc((size_t)capacity);
+    if (out == NULL)
+        return NULL;
+    if (compress2(out, &capacity, data, (uLong)data_len, IMGRESIZE_PNG_ZLIB_LEVEL) != Z_OK) {
+        free(out);
+        return NULL;
+    }
+    *out_len = (int)capacity;
+    return out;
+}
+#endif
 
 enum output_format { OUTPUT_PNG, OUTPUT_JPEG, OUTPUT_BMP, OUTPUT_TGA, OUTPUT_PNG_FALLBACK };
 
