@@ -1,0 +1,67 @@
+// Small image files that once made stb_image crash, abort or return memory
+// it never wrote, each named after its fault. Built in memory, so the test
+// suite and any program that replays or mutates them (a fuzzer's seed
+// corpus) share the same bytes without committing binary files.
+//
+//   pic_truncated_packets     PIC, 3 channels, pixel data ends after one pixel:
+//                             the decoder converted a freed (NULL) buffer.
+//   pic_broken_packet_header  PIC whose packet header ends early, before the
+//                             channel count is known: a conversion to 0
+//                             channels (an assertion in builds without NDEBUG).
+#ifndef IMGRESIZE_HOSTILE_FIXTURES_H
+#define IMGRESIZE_HOSTILE_FIXTURES_H
+
+#include <cstddef>
+#include <vector>
+
+struct HostileFixture {
+    const char *name;      // the fault it shows, also a file name stem
+    const char *extension; // with its dot, e.g. ".pic"
+    std::vector<unsigned char> bytes;
+};
+
+namespace hostile {
+
+using Bytes = std::vector<unsigned char>;
+
+inline void put16be(Bytes &bytes, unsigned value)
+{
+    bytes.push_back(static_cast<unsigned char>((value >> 8) & 0xFF));
+    bytes.push_back(static_cast<unsigned char>(value & 0xFF));
+}
+
+inline void append(Bytes &bytes, const Bytes &tail)
+{
+    bytes.insert(bytes.end(), tail.begin(), tail.end());
+}
+
+// A PIC file of width x height: the 104-byte header, then `body` (the packet
+// headers, four bytes each, and the pixel data).
+inline Bytes pic(unsigned width, unsigned height, const Bytes &body)
+{
+    Bytes bytes = {0x53, 0x80, 0xF6, 0x34};
+    bytes.resize(88, 0); // version and comment
+    append(bytes, {'P', 'I', 'C', 'T'});
+    put16be(bytes, width);
+    put16be(bytes, height);
+    append(bytes, {0x3F, 0x80, 0x00, 0x00}); // aspect ratio 1.0
+    put16be(bytes, 3);                       // fields: full frame
+    put16be(bytes, 0);                       // padding
+    append(bytes, body);
+    return bytes;
+}
+
+} // namespace hostile
+
+inline std::vector<HostileFixture> hostile_fixtures()
+{
+    return {
+        // A packet header (not chained, 8 bits, uncompressed, channels red,
+        // green and blue), then the first of four pixels.
+        {"pic_truncated_packets", ".pic", hostile::pic(2, 2, {0, 8, 0, 0xE0, 10, 20, 30})},
+        // A packet header that ends after "chained" and the bit count.
+        {"pic_broken_packet_header", ".pic", hostile::pic(2, 2, {1, 8})},
+    };
+}
+
+#endif
