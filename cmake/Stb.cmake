@@ -57,7 +57,8 @@ message(STATUS "stb headers in ${_stb_dir}: stb_image ${STB_VERSION_stb_image}, 
 # Everything is compiled against a copy of the headers in the build tree
 # that carries these patches (see StbPatches.cmake and cmake/patches/).
 set(STB_PATCHES
-    stb_image-pic-truncated-packets)
+    stb_image-pic-truncated-packets
+    stb_image-hdr-truncated-flat)
 include(${CMAKE_CURRENT_LIST_DIR}/StbPatches.cmake)
 stb_patch_headers(SOURCE_DIR "${_stb_dir}" PATCHED_DIR "${CMAKE_BINARY_DIR}/_deps/stb/patched"
                   HEADERS ${_stb_headers} PATCHES ${STB_PATCHES})

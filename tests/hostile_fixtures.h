@@ -8,10 +8,15 @@
 //   pic_broken_packet_header  PIC whose packet header ends early, before the
 //                             channel count is known: a conversion to 0
 //                             channels (an assertion in builds without NDEBUG).
+//   tga_truncated_raw         uncompressed TGA holding one of its three rows:
+//                             the other rows came from uninitialised heap.
+//   hdr_truncated_flat        flat HDR holding 5 of its 8 pixels (and two bytes
+//                             of the sixth): the rest came from uninitialised stack.
 #ifndef IMGRESIZE_HOSTILE_FIXTURES_H
 #define IMGRESIZE_HOSTILE_FIXTURES_H
 
 #include <cstddef>
+#include <string>
 #include <vector>
 
 struct HostileFixture {
@@ -23,6 +28,12 @@ struct HostileFixture {
 namespace hostile {
 
 using Bytes = std::vector<unsigned char>;
+
+inline void put16le(Bytes &bytes, unsigned value)
+{
+    bytes.push_back(static_cast<unsigned char>(value & 0xFF));
+    bytes.push_back(static_cast<unsigned char>((value >> 8) & 0xFF));
+}
 
 inline void put16be(Bytes &bytes, unsigned value)
 {
@@ -51,16 +62,52 @@ inline Bytes pic(unsigned width, unsigned height, const Bytes &body)
     return bytes;
 }
 
+// An uncompressed 24-bit TGA stored top row first; `bgr` is the pixel data
+// as stored (blue, green, red), which may stop short of width x height pixels.
+inline Bytes tga_raw24(unsigned width, unsigned height, const Bytes &bgr)
+{
+    Bytes bytes = {0, 0, 2, 0, 0, 0, 0, 0}; // no id, no colour map, true colour
+    put16le(bytes, 0);                      // origin
+    put16le(bytes, 0);
+    put16le(bytes, width);
+    put16le(bytes, height);
+    bytes.push_back(24);   // bits per pixel
+    bytes.push_back(0x20); // top row first
+    append(bytes, bgr);
+    return bytes;
+}
+
+// A Radiance HDR of width x height with flat pixels (what widths below 8
+// always use): `rgbe` is 4 bytes per pixel and may stop short.
+inline Bytes hdr_flat(unsigned width, unsigned height, const Bytes &rgbe)
+{
+    const std::string header = "#?RADIANCE\nFORMAT=32-bit_rle_rgbe\n\n-Y " +
+                               std::to_string(height) + " +X " + std::to_string(width) + "\n";
+    Bytes bytes(header.begin(), header.end());
+    append(bytes, rgbe);
+    return bytes;
+}
+
 } // namespace hostile
 
 inline std::vector<HostileFixture> hostile_fixtures()
 {
+    using hostile::Bytes;
+    const Bytes white_rgbe = {128, 128, 128, 129}; // 1.0 in each channel
+    Bytes five_and_a_bit;
+    for (int i = 0; i < 5; ++i)
+        hostile::append(five_and_a_bit, white_rgbe);
+    hostile::append(five_and_a_bit, {128, 128});
+
     return {
         // A packet header (not chained, 8 bits, uncompressed, channels red,
         // green and blue), then the first of four pixels.
         {"pic_truncated_packets", ".pic", hostile::pic(2, 2, {0, 8, 0, 0xE0, 10, 20, 30})},
         // A packet header that ends after "chained" and the bit count.
         {"pic_broken_packet_header", ".pic", hostile::pic(2, 2, {1, 8})},
+        {"tga_truncated_raw", ".tga",
+         hostile::tga_raw24(3, 3, {30, 20, 10, 60, 50, 40, 90, 80, 70})},
+        {"hdr_truncated_flat", ".hdr", hostile::hdr_flat(4, 2, five_and_a_bit)},
     };
 }
 

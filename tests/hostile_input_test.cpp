@@ -28,6 +28,20 @@ protected:
         ADD_FAILURE() << "no fixture " << name;
         return "";
     }
+
+    // Resizes `file` to its own size with point sampling into a PNG and
+    // decodes that: the decoder's pixels as the library got them.
+    Image decoded(const std::string &file, int width, int height)
+    {
+        imgresize_set_filter(IMGRESIZE_FILTER_POINT);
+        const std::string out = path("decoded.png");
+        Image image;
+        EXPECT_EQ(1, imgresize_exact(file.c_str(), out.c_str(), width, height))
+            << imgresize_last_error();
+        EXPECT_TRUE(load_image(out, image));
+        fs::remove(out);
+        return image;
+    }
 };
 
 TEST_F(HostileInput, EveryFixtureFailsWithAMessageOrSucceedsWithoutOne)
@@ -93,6 +107,51 @@ TEST_F(HostileInput, BrokenPicPacketsFailWithTheDecodersReason)
                       imgresize_last_error());
         } else {
             EXPECT_EQ(c.info, record.substr(0, std::string(c.info).size()));
+        }
+    }
+}
+
+TEST_F(HostileInput, PixelsAFileLacksDecodeAsZero)
+{
+    // Each fixture is decoded right after a complete file of the same shape,
+    // so the heap blocks and stack the decoder gets have just held other
+    // pixels: memory it never wrote would show as colours, not as zeros.
+    std::vector<unsigned char> bright_bgr(27, 200);
+    std::vector<unsigned char> bright_rgbe;
+    for (int i = 0; i < 8; ++i)
+        bright_rgbe.insert(bright_rgbe.end(), {128, 128, 128, 129});
+
+    const struct {
+        const char *fixture;
+        const char *primer_extension;
+        std::vector<unsigned char> primer;
+        int width, height;
+        std::vector<unsigned char> rgb; // expected, rows top to bottom
+    } cases[] = {
+        {"tga_truncated_raw", ".tga", hostile::tga_raw24(3, 3, bright_bgr), 3, 3,
+         {10, 20, 30, 40, 50, 60, 70, 80, 90, //
+          0, 0, 0, 0, 0, 0, 0, 0, 0,          //
+          0, 0, 0, 0, 0, 0, 0, 0, 0}},
+        {"hdr_truncated_flat", ".hdr", hostile::hdr_flat(4, 2, bright_rgbe), 4, 2,
+         {255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255, //
+          255, 255, 255, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.fixture);
+        const std::string primer = path(std::string("primer") + c.primer_extension);
+        write_bytes(primer, c.primer);
+        const Image bright = decoded(primer, c.width, c.height);
+        ASSERT_EQ(3, bright.channels);
+        EXPECT_NE(0, bright.at(c.width - 1, c.height - 1, 0));
+
+        const std::string file = write_fixture(c.fixture);
+        for (int round = 0; round < 2; ++round) { // the same pixels every time
+            SCOPED_TRACE(round);
+            const Image image = decoded(file, c.width, c.height);
+            EXPECT_EQ(c.width, image.width);
+            EXPECT_EQ(c.height, image.height);
+            EXPECT_EQ(3, image.channels);
+            EXPECT_EQ(c.rgb, image.pixels);
         }
     }
 }
