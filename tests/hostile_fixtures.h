@@ -12,6 +12,8 @@
 //                             the other rows came from uninitialised heap.
 //   hdr_truncated_flat        flat HDR holding 5 of its 8 pixels (and two bytes
 //                             of the sixth): the rest came from uninitialised stack.
+//   bmp_short_palette         8-bit BMP with a 2-entry palette and indices 2 and
+//                             255: their colours came from uninitialised stack.
 #ifndef IMGRESIZE_HOSTILE_FIXTURES_H
 #define IMGRESIZE_HOSTILE_FIXTURES_H
 
@@ -33,6 +35,12 @@ inline void put16le(Bytes &bytes, unsigned value)
 {
     bytes.push_back(static_cast<unsigned char>(value & 0xFF));
     bytes.push_back(static_cast<unsigned char>((value >> 8) & 0xFF));
+}
+
+inline void put32le(Bytes &bytes, unsigned value)
+{
+    put16le(bytes, value & 0xFFFF);
+    put16le(bytes, value >> 16);
 }
 
 inline void put16be(Bytes &bytes, unsigned value)
@@ -88,6 +96,41 @@ inline Bytes hdr_flat(unsigned width, unsigned height, const Bytes &rgbe)
     return bytes;
 }
 
+// A BMP with a 40-byte information header. `palette` holds red, green, blue
+// per entry; `rows` holds each stored row's pixel bytes (indices or blue,
+// green, red) in file order, padded here to 4 bytes. A negative
+// `stored_height` marks the first stored row as the top one.
+inline Bytes bmp(unsigned width, int stored_height, unsigned bits, const Bytes &palette,
+                 const std::vector<Bytes> &rows)
+{
+    const size_t entries = palette.size() / 3;
+    const unsigned offset = static_cast<unsigned>(14 + 40 + 4 * entries);
+    Bytes pixels;
+    for (const Bytes &row : rows) {
+        append(pixels, row);
+        pixels.resize((pixels.size() + 3) / 4 * 4, 0);
+    }
+    Bytes bytes = {'B', 'M'};
+    put32le(bytes, static_cast<unsigned>(offset + pixels.size()));
+    put32le(bytes, 0);
+    put32le(bytes, offset);
+    put32le(bytes, 40);
+    put32le(bytes, width);
+    put32le(bytes, static_cast<unsigned>(stored_height));
+    put16le(bytes, 1); // planes
+    put16le(bytes, bits);
+    put32le(bytes, 0); // no compression
+    put32le(bytes, static_cast<unsigned>(pixels.size()));
+    put32le(bytes, 2835); // 72 dpi
+    put32le(bytes, 2835);
+    put32le(bytes, static_cast<unsigned>(entries));
+    put32le(bytes, 0);
+    for (size_t i = 0; i < entries; ++i)
+        append(bytes, {palette[3 * i + 2], palette[3 * i + 1], palette[3 * i], 0});
+    append(bytes, pixels);
+    return bytes;
+}
+
 } // namespace hostile
 
 inline std::vector<HostileFixture> hostile_fixtures()
@@ -108,6 +151,8 @@ inline std::vector<HostileFixture> hostile_fixtures()
         {"tga_truncated_raw", ".tga",
          hostile::tga_raw24(3, 3, {30, 20, 10, 60, 50, 40, 90, 80, 70})},
         {"hdr_truncated_flat", ".hdr", hostile::hdr_flat(4, 2, five_and_a_bit)},
+        {"bmp_short_palette", ".bmp",
+         hostile::bmp(4, 1, 8, {10, 20, 30, 40, 50, 60}, {{0, 1, 2, 255}})},
     };
 }
 

@@ -120,6 +120,9 @@ TEST_F(HostileInput, PixelsAFileLacksDecodeAsZero)
     std::vector<unsigned char> bright_rgbe;
     for (int i = 0; i < 8; ++i)
         bright_rgbe.insert(bright_rgbe.end(), {128, 128, 128, 129});
+    std::vector<unsigned char> bright_palette;
+    for (int i = 0; i < 256; ++i)
+        bright_palette.insert(bright_palette.end(), {200, 150, 100});
 
     const struct {
         const char *fixture;
@@ -135,6 +138,8 @@ TEST_F(HostileInput, PixelsAFileLacksDecodeAsZero)
         {"hdr_truncated_flat", ".hdr", hostile::hdr_flat(4, 2, bright_rgbe), 4, 2,
          {255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255, //
           255, 255, 255, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
+        {"bmp_short_palette", ".bmp", hostile::bmp(4, 1, 8, bright_palette, {{0, 1, 2, 255}}), 4,
+         1, {10, 20, 30, 40, 50, 60, 0, 0, 0, 0, 0, 0}},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.fixture);
