@@ -37,9 +37,35 @@
 #  include <unistd.h>
 #endif
 
+/* stb on hostile files. A decoder may return a buffer that a short file
+ * filled only in part, so every block stb_image takes is zeroed: what the
+ * file lacked decodes as 0, not as whatever the heap held (a grown block's
+ * new tail too; stb passes the old size). The three headers' assertions are
+ * off in every build, as in release builds: a corrupt file or an extreme
+ * size fails or decodes, it never aborts the host. Where the code after an
+ * assertion went on into a fault on bad input, the build's patched copy of
+ * the header mends it (cmake/patches). */
+static void *stb_zeroed_realloc(void *block, size_t old_size, size_t new_size)
+{
+    unsigned char *grown = (unsigned char *)realloc(block, new_size);
+    if (grown != NULL && new_size > old_size)
+        memset(grown + old_size, 0, new_size - old_size);
+    return grown;
+}
+#define STBI_MALLOC(size) calloc(1, (size))
+#define STBI_REALLOC_SIZED(block, old_size, new_size) \
+    stb_zeroed_realloc((block), (size_t)(old_size), (size_t)(new_size))
+#define STBI_FREE(block) free(block)
+#define STBI_ASSERT(condition) ((void)0)
+#define STBIW_ASSERT(condition) ((void)0)
+#define STBIR_ASSERT(condition) ((void)0)
+
 #define STB_IMAGE_STATIC
 #define STB_IMAGE_IMPLEMENTATION
 #include <stb_image.h>
+#ifndef IMGRESIZE_STB_IMAGE_PATCHED
+#  error "stb_image.h is not the build's patched copy (cmake/Stb.cmake puts it in _deps/stb/patched)"
+#endif
 
 #ifdef IMGRESIZE_PNG_ZLIB
 #  include <zlib.h>
@@ -427,9 +453,9 @@ IMGRESIZE_API int IMGRESIZE_CALL imgresize_exact(const char *input_path, const c
 /* ---- Fit, percent, thumbnail -------------------------------------------- */
 
 /* Finds an image's size from its header, decoding the whole image only when
- * the header query fails or gives no size. Returns 0 when neither gives a
- * positive size, with *reason saying why: the decoder's failure reason, or
- * NULL when the decoder has none. */
+ * the header query fails or gives no positive size. Returns 0 when neither
+ * gives a positive size, with *reason saying why: the decoder's failure
+ * reason, or NULL when the decoder has none. Used by fit, percent and info. */
 static int probe_image_size(const char *path, int *width, int *height, const char **reason)
 {
     int channels = 0;
@@ -752,16 +778,14 @@ IMGRESIZE_API const char *IMGRESIZE_CALL imgresize_info(const char *path)
     const size_t header_count = fread(header, 1, sizeof header, file);
     fclose(file);
 
-    int width = 0, height = 0, channels = 0;
-    if (!stbi_info(path, &width, &height, &channels)) {
-        unsigned char *pixels = stbi_load(path, &width, &height, &channels, 0);
-        if (pixels == NULL) {
-            const char *reason = stbi_failure_reason();
-            set_error("Failed to read image info for '%s': %s", path,
-                      reason ? reason : "unsupported format");
-            return g_empty_text;
-        }
-        stbi_image_free(pixels);
+    /* The size rule of fit and percent: a header without a positive size
+     * (a top-down BMP's stored height is negative) is decoded in full. */
+    int width = 0, height = 0;
+    const char *reason = NULL;
+    if (!probe_image_size(path, &width, &height, &reason)) {
+        set_error("Failed to read image info for '%s': %s", path,
+                  reason ? reason : "unsupported format");
+        return g_empty_text;
     }
 
     snprintf(g_info_buf, sizeof g_info_buf,
