@@ -59,7 +59,8 @@ message(STATUS "stb headers in ${_stb_dir}: stb_image ${STB_VERSION_stb_image}, 
 set(STB_PATCHES
     stb_image-pic-truncated-packets
     stb_image-hdr-truncated-flat
-    stb_image-bmp-short-palette)
+    stb_image-bmp-short-palette
+    stb_image-png-short-palette)
 include(${CMAKE_CURRENT_LIST_DIR}/StbPatches.cmake)
 stb_patch_headers(SOURCE_DIR "${_stb_dir}" PATCHED_DIR "${CMAKE_BINARY_DIR}/_deps/stb/patched"
                   HEADERS ${_stb_headers} PATCHES ${STB_PATCHES})

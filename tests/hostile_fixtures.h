@@ -14,6 +14,8 @@
 //                             of the sixth): the rest came from uninitialised stack.
 //   bmp_short_palette         8-bit BMP with a 2-entry palette and indices 2 and
 //                             255: their colours came from uninitialised stack.
+//   png_short_palette         paletted PNG with a 2-entry PLTE and indices 2 and
+//                             255: their colours came from uninitialised stack.
 //   bmp_top_down              24-bit BMP stored top row first (height -2): the
 //                             header query gave a negative height.
 #ifndef IMGRESIZE_HOSTILE_FIXTURES_H
@@ -133,6 +135,64 @@ inline Bytes bmp(unsigned width, int stored_height, unsigned bits, const Bytes &
     return bytes;
 }
 
+inline void put32be(Bytes &bytes, unsigned value)
+{
+    put16be(bytes, value >> 16);
+    put16be(bytes, value & 0xFFFF);
+}
+
+// A PNG chunk: length, type, data and the CRC-32 of type and data.
+inline void png_chunk(Bytes &bytes, const char *type, const Bytes &data)
+{
+    put32be(bytes, static_cast<unsigned>(data.size()));
+    const size_t start = bytes.size();
+    append(bytes, {static_cast<unsigned char>(type[0]), static_cast<unsigned char>(type[1]),
+                   static_cast<unsigned char>(type[2]), static_cast<unsigned char>(type[3])});
+    append(bytes, data);
+    unsigned crc = 0xFFFFFFFFu;
+    for (size_t i = start; i < bytes.size(); ++i) {
+        crc ^= bytes[i];
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    put32be(bytes, crc ^ 0xFFFFFFFFu);
+}
+
+// An 8-bit paletted PNG of width x height. `palette` holds red, green, blue
+// per entry; `indices` holds the pixels row by row. The image data is one
+// stored (uncompressed) deflate block, so no compressor is needed.
+inline Bytes png_paletted(unsigned width, unsigned height, const Bytes &palette,
+                          const Bytes &indices)
+{
+    Bytes raw;
+    for (unsigned y = 0; y < height; ++y) {
+        raw.push_back(0); // filter: none
+        raw.insert(raw.end(), indices.begin() + static_cast<std::ptrdiff_t>(y * width),
+                   indices.begin() + static_cast<std::ptrdiff_t>((y + 1) * width));
+    }
+    Bytes zlib = {0x78, 0x01, 0x01}; // zlib header, then the final stored block
+    put16le(zlib, static_cast<unsigned>(raw.size()));
+    put16le(zlib, static_cast<unsigned>(~raw.size() & 0xFFFF));
+    append(zlib, raw);
+    unsigned a = 1, b = 0; // Adler-32
+    for (unsigned char byte : raw) {
+        a = (a + byte) % 65521;
+        b = (b + a) % 65521;
+    }
+    put32be(zlib, (b << 16) | a);
+
+    Bytes header;
+    put32be(header, width);
+    put32be(header, height);
+    append(header, {8, 3, 0, 0, 0}); // 8 bits, paletted, no interlace
+    Bytes bytes = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    png_chunk(bytes, "IHDR", header);
+    png_chunk(bytes, "PLTE", palette);
+    png_chunk(bytes, "IDAT", zlib);
+    png_chunk(bytes, "IEND", {});
+    return bytes;
+}
+
 } // namespace hostile
 
 inline std::vector<HostileFixture> hostile_fixtures()
@@ -155,6 +215,8 @@ inline std::vector<HostileFixture> hostile_fixtures()
         {"hdr_truncated_flat", ".hdr", hostile::hdr_flat(4, 2, five_and_a_bit)},
         {"bmp_short_palette", ".bmp",
          hostile::bmp(4, 1, 8, {10, 20, 30, 40, 50, 60}, {{0, 1, 2, 255}})},
+        {"png_short_palette", ".png",
+         hostile::png_paletted(4, 1, {10, 20, 30, 40, 50, 60}, {0, 1, 2, 255})},
         {"bmp_top_down", ".bmp",
          hostile::bmp(3, -2, 24, {},
                       {{30, 20, 10, 60, 50, 40, 90, 80, 70},

@@ -140,6 +140,9 @@ TEST_F(HostileInput, PixelsAFileLacksDecodeAsZero)
           255, 255, 255, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
         {"bmp_short_palette", ".bmp", hostile::bmp(4, 1, 8, bright_palette, {{0, 1, 2, 255}}), 4,
          1, {10, 20, 30, 40, 50, 60, 0, 0, 0, 0, 0, 0}},
+        {"png_short_palette", ".png",
+         hostile::png_paletted(4, 1, bright_palette, {0, 1, 2, 255}), 4, 1,
+         {10, 20, 30, 40, 50, 60, 0, 0, 0, 0, 0, 0}},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.fixture);
