@@ -5,9 +5,12 @@
 #   fuzz/run-fuzzer.sh SECONDS [libFuzzer options...]
 #
 # Environment:
-#   FUZZ_SEEDS  shell pattern choosing seed files by name (default: all), e.g.
-#               'png-*' or 'tga-*'; each pattern grows its own corpus in
-#               build-fuzz/corpus/PATTERN, kept from run to run.
+#   FUZZ_SEEDS  shell patterns choosing seed files by name (default: all), e.g.
+#               'png-*' or 'tga-* bmp-*'; each choice grows its own corpus in
+#               build-fuzz/corpus/NAME, kept from run to run.
+#
+# Extra options go to libFuzzer, e.g. -fork=1 -ignore_crashes=1 to carry on
+# past findings (still one process at a time).
 #
 # One process on one core. Findings (crash-*, leak-*, timeout-*, oom-*) are
 # written to build-fuzz/findings/; replay one with the ordinary build:
@@ -44,13 +47,19 @@ subset=build-fuzz/seed-subset
 rm -rf "$subset"
 mkdir -p "$subset"
 shopt -s nullglob
-chosen=("$all_seeds"/$pattern)
+read -r -a patterns <<< "$pattern"
+chosen=()
+for one in "${patterns[@]}"; do
+    chosen+=("$all_seeds"/$one)
+done
 if [ ${#chosen[@]} -eq 0 ]; then
-    echo "no seed matches FUZZ_SEEDS=$pattern" >&2
+    echo "no seed matches FUZZ_SEEDS='$pattern'" >&2
     exit 2
 fi
 cp "${chosen[@]}" "$subset"/
-corpus=build-fuzz/corpus/${pattern//[^A-Za-z0-9_-]/_}
+name=${pattern//\*/all}
+name=${name//[^A-Za-z0-9_-]/_}
+corpus=build-fuzz/corpus/${name:-all}
 mkdir -p "$corpus" build-fuzz/findings
 echo "fuzz: ${#chosen[@]} seeds ($pattern), corpus $corpus, $seconds s"
 exec build-fuzz/fuzz/imgresize_fuzzer \

@@ -167,7 +167,7 @@ Bytes make_png(const PngSpec &spec, unsigned seed)
             continue;
         const size_t row_bytes = static_cast<size_t>((pass_width * samples * spec.depth + 7) / 8);
         for (int y = 0; y < pass_height; ++y, ++row_number) {
-            raw.push_back(paletted ? 0 : static_cast<unsigned char>(row_number % 5));
+            raw.push_back(static_cast<unsigned char>(paletted ? 0 : row_number % 5));
             const Bytes row = paletted ? packed_indices(noise, pass_width, spec.depth, palette_size)
                                        : noise.bytes(row_bytes);
             raw.insert(raw.end(), row.begin(), row.end());
