@@ -53,4 +53,19 @@ _stb_check_version(stb_image_write.h   stb_image_write   1.16 1.17)
 _stb_check_version(stb_image_resize2.h stb_image_resize2 2.0  3.0)
 message(STATUS "stb headers in ${_stb_dir}: stb_image ${STB_VERSION_stb_image}, "
                "stb_image_write ${STB_VERSION_stb_image_write}, stb_image_resize2 ${STB_VERSION_stb_image_resize2}")
-set(STB_HEADER_DIR "${_stb_dir}")
+
+# Everything is compiled against a copy of the headers in the build tree
+# that carries these patches (see StbPatches.cmake and cmake/patches/).
+set(STB_PATCHES
+    stb_image-pic-truncated-packets
+    stb_image-hdr-truncated-flat
+    stb_image-bmp-short-palette)
+include(${CMAKE_CURRENT_LIST_DIR}/StbPatches.cmake)
+stb_patch_headers(SOURCE_DIR "${_stb_dir}" PATCHED_DIR "${CMAKE_BINARY_DIR}/_deps/stb/patched"
+                  HEADERS ${_stb_headers} PATCHES ${STB_PATCHES})
+foreach(_h IN LISTS _stb_headers)
+  # A changed source header (STB_INCLUDE_DIR) re-runs the configure.
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${_stb_dir}/${_h}")
+endforeach()
+set(STB_HEADER_DIR "${CMAKE_BINARY_DIR}/_deps/stb/patched")
+set(STB_SOURCE_HEADER_DIR "${_stb_dir}")

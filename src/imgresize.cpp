@@ -37,9 +37,35 @@
 #  include <unistd.h>
 #endif
 
+/* stb on hostile files. A decoder may return a buffer that a short file
+ * filled only in part, so every block stb_image takes is zeroed: what the
+ * file lacked decodes as 0, not as whatever the heap held (a grown block's
+ * new tail too; stb passes the old size). The three headers' assertions are
+ * off in every build, as in release builds: a corrupt file or an extreme
+ * size fails or decodes, it never aborts the host. Where the code after an
+ * assertion went on into a fault on bad input, the build's patched copy of
+ * the header mends it (cmake/patches). */
+static void *stb_zeroed_realloc(void *block, size_t old_size, size_t new_size)
+{
+    unsigned char *grown = (unsigned char *)realloc(block, new_size);
+    if (grown != NULL && new_size > old_size)
+        memset(grown + old_size, 0, new_size - old_size);
+    return grown;
+}
+#define STBI_MALLOC(size) calloc(1, (size))
+#define STBI_REALLOC_SIZED(block, old_size, new_size) \
+    stb_zeroed_realloc((block), (size_t)(old_size), (size_t)(new_size))
+#define STBI_FREE(block) free(block)
+#define STBI_ASSERT(condition) ((void)0)
+#define STBIW_ASSERT(condition) ((void)0)
+#define STBIR_ASSERT(condition) ((void)0)
+
 #define STB_IMAGE_STATIC
 #define STB_IMAGE_IMPLEMENTATION
 #include <stb_image.h>
+#ifndef IMGRESIZE_STB_IMAGE_PATCHED
+#  error "stb_image.h is not the build's patched copy (cmake/Stb.cmake puts it in _deps/stb/patched)"
+#endif
 
 #ifdef IMGRESIZE_PNG_ZLIB
 #  include <zlib.h>

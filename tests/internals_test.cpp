@@ -150,6 +150,41 @@ TEST(DetectFormat, SignaturesNeedTheirByteCountsAndOtherwiseTheExtensionDecides)
     }
 }
 
+TEST(StbAllocator, BlocksAreZeroedWhenTakenAndWhenGrown)
+{
+    // Dirty blocks of the sizes used below are freed first, so the heap is
+    // likely to hand their memory out again.
+    const size_t sizes[] = {24, 4096, 300000};
+    for (size_t size : sizes) {
+        void *dirty = malloc(size);
+        ASSERT_NE(nullptr, dirty);
+        memset(dirty, 0xCD, size);
+        free(dirty);
+    }
+
+    unsigned char *block = static_cast<unsigned char *>(STBI_MALLOC(sizes[0]));
+    ASSERT_NE(nullptr, block);
+    EXPECT_EQ(std::vector<unsigned char>(sizes[0], 0),
+              std::vector<unsigned char>(block, block + sizes[0]));
+    memset(block, 0xAB, sizes[0]);
+    for (size_t i = 1; i < 3; ++i) {
+        SCOPED_TRACE(sizes[i]);
+        block = static_cast<unsigned char *>(STBI_REALLOC_SIZED(block, sizes[i - 1], sizes[i]));
+        ASSERT_NE(nullptr, block);
+        // The old contents stay; the new tail is zero.
+        EXPECT_EQ(std::vector<unsigned char>(sizes[i - 1], 0xAB),
+                  std::vector<unsigned char>(block, block + sizes[i - 1]));
+        EXPECT_EQ(std::vector<unsigned char>(sizes[i] - sizes[i - 1], 0),
+                  std::vector<unsigned char>(block + sizes[i - 1], block + sizes[i]));
+        memset(block, 0xAB, sizes[i]);
+    }
+    // Shrinking keeps what remains.
+    block = static_cast<unsigned char *>(STBI_REALLOC_SIZED(block, sizes[2], 10));
+    ASSERT_NE(nullptr, block);
+    EXPECT_EQ(std::vector<unsigned char>(10, 0xAB), std::vector<unsigned char>(block, block + 10));
+    STBI_FREE(block);
+}
+
 class ResizePixels : public ::testing::Test {
 protected:
     void SetUp() override { imgresize_init(); }
