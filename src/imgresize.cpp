@@ -463,9 +463,9 @@ IMGRESIZE_API int IMGRESIZE_CALL imgresize_exact(const char *input_path, const c
 /* ---- Fit, percent, thumbnail -------------------------------------------- */
 
 /* Finds an image's size from its header, decoding the whole image only when
- * the header query fails or gives no size. Returns 0 when neither gives a
- * positive size, with *reason saying why: the decoder's failure reason, or
- * NULL when the decoder has none. */
+ * the header query fails or gives no positive size. Returns 0 when neither
+ * gives a positive size, with *reason saying why: the decoder's failure
+ * reason, or NULL when the decoder has none. Used by fit, percent and info. */
 static int probe_image_size(const char *path, int *width, int *height, const char **reason)
 {
     int channels = 0;
@@ -788,16 +788,14 @@ IMGRESIZE_API const char *IMGRESIZE_CALL imgresize_info(const char *path)
     const size_t header_count = fread(header, 1, sizeof header, file);
     fclose(file);
 
-    int width = 0, height = 0, channels = 0;
-    if (!stbi_info(path, &width, &height, &channels)) {
-        unsigned char *pixels = stbi_load(path, &width, &height, &channels, 0);
-        if (pixels == NULL) {
-            const char *reason = stbi_failure_reason();
-            set_error("Failed to read image info for '%s': %s", path,
-                      reason ? reason : "unsupported format");
-            return g_empty_text;
-        }
-        stbi_image_free(pixels);
+    /* The size rule of fit and percent: a header without a positive size
+     * (a top-down BMP's stored height is negative) is decoded in full. */
+    int width = 0, height = 0;
+    const char *reason = NULL;
+    if (!probe_image_size(path, &width, &height, &reason)) {
+        set_error("Failed to read image info for '%s': %s", path,
+                  reason ? reason : "unsupported format");
+        return g_empty_text;
     }
 
     snprintf(g_info_buf, sizeof g_info_buf,

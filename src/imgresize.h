@@ -210,7 +210,9 @@ IMGRESIZE_API int IMGRESIZE_CALL imgresize_batch(const char *input_dir, const ch
  * "format" is one of "png", "jpeg", "bmp", "gif", "webp", "tga", "unknown",
  * taken from the file's first bytes and else from the path's extension;
  * "file_size" is the size in bytes. Only files stb_image can read get a
- * record.
+ * record, and only with a positive width and height: when the header gives
+ * none (a top-down BMP stores a negative height) the image is decoded in
+ * full, and a decode without pixels fails with REASON "image has no pixels".
  *
  * @return never NULL. On success a library-owned buffer holding the record,
  *         valid until the next imgresize_info() call. On failure "" and one of

@@ -14,6 +14,8 @@
 //                             of the sixth): the rest came from uninitialised stack.
 //   bmp_short_palette         8-bit BMP with a 2-entry palette and indices 2 and
 //                             255: their colours came from uninitialised stack.
+//   bmp_top_down              24-bit BMP stored top row first (height -2): the
+//                             header query gave a negative height.
 #ifndef IMGRESIZE_HOSTILE_FIXTURES_H
 #define IMGRESIZE_HOSTILE_FIXTURES_H
 
@@ -153,6 +155,10 @@ inline std::vector<HostileFixture> hostile_fixtures()
         {"hdr_truncated_flat", ".hdr", hostile::hdr_flat(4, 2, five_and_a_bit)},
         {"bmp_short_palette", ".bmp",
          hostile::bmp(4, 1, 8, {10, 20, 30, 40, 50, 60}, {{0, 1, 2, 255}})},
+        {"bmp_top_down", ".bmp",
+         hostile::bmp(3, -2, 24, {},
+                      {{30, 20, 10, 60, 50, 40, 90, 80, 70},
+                       {3, 2, 1, 6, 5, 4, 9, 8, 7}})},
     };
 }
 

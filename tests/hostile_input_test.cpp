@@ -161,4 +161,26 @@ TEST_F(HostileInput, PixelsAFileLacksDecodeAsZero)
     }
 }
 
+TEST_F(HostileInput, ATopDownBmpHasItsPositiveHeightEverywhere)
+{
+    // The header stores height -2; only the decode says 2.
+    const std::string file = write_fixture("bmp_top_down");
+    EXPECT_EQ("{\"width\":3,\"height\":2,\"format\":\"bmp\",\"file_size\":78}",
+              std::string(imgresize_info(file.c_str())));
+    EXPECT_STREQ("", imgresize_last_error());
+
+    const std::string out = path("out.png");
+    ASSERT_EQ(1, imgresize_fit(file.c_str(), out.c_str(), 6, 6)) << imgresize_last_error();
+    Image image;
+    ASSERT_TRUE(load_image(out, image));
+    EXPECT_EQ(6, image.width);
+    EXPECT_EQ(4, image.height);
+
+    // The first stored row is the top one.
+    const Image pixels = decoded(file, 3, 2);
+    EXPECT_EQ((std::vector<unsigned char>{10, 20, 30, 40, 50, 60, 70, 80, 90, //
+                                          1, 2, 3, 4, 5, 6, 7, 8, 9}),
+              pixels.pixels);
+}
+
 } // namespace
