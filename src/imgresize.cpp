@@ -391,22 +391,208 @@ static int write_image(const char *path, int width, int height, int channels,
     return 0;
 }
 
-/* ---- Exact resize ------------------------------------------------------- */
+/* ---- Target size guard -------------------------------------------------- */
 
-/* The encoders and the resampler take a row as a signed int of bytes; a
- * target whose row does not fit is refused before anything is allocated.
- * With the row bounded, height * row cannot overflow 64 bits. */
-static int target_size_fits(int width, int height, int channels, size_t *byte_count)
+/* stb_image_resize2, stb_image_write and the zlib step keep byte counts in
+ * ints and do not check them: a count past INT_MAX wraps, a small buffer is
+ * allocated and written past its end. The guard refuses every target for
+ * which any such count could pass INT_MAX, before the destination exists.
+ * Each bound below was found by running the resampler and each encoder under
+ * AddressSanitizer and UndefinedBehaviorSanitizer at and just beyond it.
+ *
+ * Every format:
+ * - each side at most 2^23: the resampler places pixel centres (x + 0.5) in
+ *   single precision, exact only below 2^23; point sampling 1 pixel up to
+ *   10^7 (or 1000 up to 12582911) already reads outside its coefficient table;
+ * - width * height * channels at most INT_MAX: the encoders address pixels
+ *   with int offsets (row * stride, (row * width + column) * channels).
+ * Per format:
+ * - JPEG and TGA: each side at most 65535, the 16-bit fields of their headers;
+ * - BMP: the file size, stored from an int, at most INT_MAX (a grey or RGB
+ *   pixel takes 3 bytes in the file, rows padded to 4 bytes);
+ * - PNG: a row at most 2^24 - 1 bytes, else the row-filter choice, a sum of
+ *   up to 128 per byte, overflows its int; the filtered image (a filter byte
+ *   per row, then the row) must fit the deflate step's int length, and the
+ *   worst-case deflate output the int length of the PNG file.
+ * Resampler: its work buffers, sized from both the source and the target
+ * (resampler_int_bytes).
+ */
+
+/* Largest side of a target, any format. */
+static const int64_t MAX_TARGET_SIDE = (int64_t)1 << 23;
+/* Largest side of a JPEG or TGA target. */
+static const int64_t MAX_16_BIT_SIDE = 65535;
+/* PNG: longest row in bytes whose filter estimate, at most 128 per byte,
+ * still fits an int. */
+static const int64_t MAX_PNG_ROW_BYTES = ((int64_t)1 << 24) - 1;
+
+#ifdef IMGRESIZE_PNG_ZLIB
+/* PNG: bytes the file adds to the deflate stream (signature, IHDR, the IDAT
+ * chunk's length, tag and CRC, IEND); the file's length is an int. */
+static const int64_t PNG_CHUNK_OVERHEAD = 57;
+#else
+/* stb_image_write's deflate appends to a buffer whose capacity grows
+ * 2, 5, 11, ... (3 * 2^k - 1) and is computed in an int: the next step after
+ * 1610612735 overflows, so the stream must stay shorter than that. */
+static const int64_t STB_DEFLATE_MAX_OUTPUT = 1610612734;
+/* Worst-case length of stb's deflate stream for `input` bytes: 2 header
+ * bytes, 3 block-header bits, at most 9 bits a byte (a literal of fixed
+ * Huffman code; a match costs at most 25 bits for 3 bytes) and a 7-bit end
+ * code, padded to a byte. */
+static int64_t stb_deflate_worst_output(int64_t input)
 {
+    return 2 + (3 + 9 * input + 7 + 7) / 8;
+}
+#endif
+
+static int64_t max64(int64_t a, int64_t b)
+{
+    return a > b ? a : b;
+}
+
+/* The radius, in source pixels at scale 1, of the filter that resize_pixels
+ * installs for g_filter. */
+static double filter_support(void)
+{
+    switch (g_filter) {
+    case IMGRESIZE_FILTER_POINT:
+        return 0.5;
+    case IMGRESIZE_FILTER_BILINEAR:
+        return 1.0;
+    case IMGRESIZE_FILTER_LANCZOS3:
+        return 3.0;
+    default:
+        return 2.0; /* Catmull-Rom */
+    }
+}
+
+/* The filter width along one axis: how many source lines one output line
+ * reads. stb_image_resize2 takes 2 * support when enlarging and
+ * ceil(2 * support / scale) when shrinking, with the scale and the division
+ * in single precision (a relative error below 2^-20); `least` and `most`
+ * bracket the value it gets. */
+struct filter_width {
+    int64_t least, most;
+};
+
+static struct filter_width filter_width_for(double support, int64_t source, int64_t target)
+{
+    struct filter_width width;
+    if (target >= source) {
+        width.least = width.most = (int64_t)ceil(2.0 * support);
+    } else {
+        const double exact = 2.0 * support * (double)source / (double)target;
+        const double error = exact / (1 << 20);
+        width.least = (int64_t)ceil(exact - error);
+        width.most = (int64_t)ceil(exact + error);
+    }
+    return width;
+}
+
+/* The resampler shrinks an axis by gathering (one coefficient run per output
+ * line) while the filter spans at most this many source lines, and by
+ * scattering (one run per source line) beyond. */
+static const int64_t GATHER_MAX_FILTER_WIDTH = 32;
+
+/* An upper bound of the largest byte count that stb_image_resize2 keeps in
+ * an int while resizing a `source_width` x `source_height` image of
+ * `channels` channels to `width` x `height` with the filter of g_filter.
+ * Those counts are its work buffers: a decoded source row, an output row, a
+ * ring buffer of rows (one more than the vertical filter width, never more
+ * than the target's height when scattering; each row as long as the longer
+ * of the two rows, whichever axis it resizes first), the sum of these three
+ * (reused as scratch), and per axis a table of contributors (8 bytes each)
+ * and one of coefficients (floats); when scattering, a gather table is built
+ * first beside them. A 4-channel image is filtered as 7 floats a pixel
+ * (colour weighted by alpha) unless both axes point-sample. */
+static int64_t resampler_int_bytes(int64_t source_width, int64_t source_height, int64_t width,
+                                   int64_t height, int64_t channels)
+{
+    const double support = filter_support();
+    const int64_t unscaled_width = (int64_t)ceil(2.0 * support);
+    const int64_t floats = channels == 4 && g_filter != IMGRESIZE_FILTER_POINT ? 7 : channels;
+    const struct filter_width across = filter_width_for(support, source_width, width);
+    const struct filter_width down = filter_width_for(support, source_height, height);
+    const int may_gather = down.least <= GATHER_MAX_FILTER_WIDTH;
+    const int may_scatter = height < source_height && down.most > GATHER_MAX_FILTER_WIDTH;
+
+    int64_t ring_rows = 0;
+    if (may_gather)
+        ring_rows = (down.most < GATHER_MAX_FILTER_WIDTH ? down.most : GATHER_MAX_FILTER_WIDTH) + 1;
+    if (may_scatter)
+        ring_rows = max64(ring_rows, down.most + 1 < height ? down.most + 1 : height);
+    const int64_t decode_row = source_width * floats * 4 + 8;
+    const int64_t output_row = width * floats * 4 + 4;
+    const int64_t ring_row = max64(output_row, (decode_row + 15) & ~(int64_t)15) + 192;
+    int64_t largest = decode_row + ring_rows * ring_row + output_row;
+
+    largest = max64(largest, width * across.most * 4 + 4);
+    largest = max64(largest, width * 8);
+    /* Gather tables; when scattering, the gather table built first, both
+     * parts summed. */
+    largest = max64(largest, height * 8 + height * down.most * 4 + 4);
+    if (may_scatter) {
+        const int64_t scatter_lines = source_height + down.most;
+        largest = max64(largest, scatter_lines * unscaled_width * 4 + 4);
+        largest = max64(largest, scatter_lines * 8);
+    }
+    return largest;
+}
+
+/* Applies the rules listed above to a `width` x `height` target of
+ * `channels` channels, resampled from a `source_width` x `source_height`
+ * source and written as `format`. On success stores the destination's byte
+ * count. */
+static int target_size_fits(int source_width, int source_height, int width, int height,
+                            int channels, enum output_format format, size_t *byte_count)
+{
+    if (width > MAX_TARGET_SIDE || height > MAX_TARGET_SIDE)
+        return 0;
     const int64_t row_bytes = (int64_t)width * channels;
-    if (row_bytes > INT_MAX)
+    const int64_t total = row_bytes * height;
+    if (total > INT_MAX)
         return 0;
-    const int64_t total = (int64_t)height * channels * width;
-    if ((uint64_t)total > (uint64_t)SIZE_MAX)
+
+    switch (format) {
+    case OUTPUT_JPEG:
+    case OUTPUT_TGA:
+        if (width > MAX_16_BIT_SIDE || height > MAX_16_BIT_SIDE)
+            return 0;
+        break;
+    case OUTPUT_BMP: {
+        const int64_t file_size = channels == 4
+                                      ? 14 + 108 + total
+                                      : 14 + 40 + (((int64_t)width * 3 + 3) & ~(int64_t)3) * height;
+        if (file_size > INT_MAX)
+            return 0;
+        break;
+    }
+    default: {
+        if (row_bytes > MAX_PNG_ROW_BYTES)
+            return 0;
+        const int64_t filtered = (row_bytes + 1) * height;
+#ifdef IMGRESIZE_PNG_ZLIB
+        if (filtered > INT_MAX ||
+            (int64_t)compressBound((uLong)filtered) > INT_MAX - PNG_CHUNK_OVERHEAD)
+            return 0;
+#else
+        if (filtered > INT_MAX || stb_deflate_worst_output(filtered) > STB_DEFLATE_MAX_OUTPUT)
+            return 0;
+#endif
+        break;
+    }
+    }
+
+    /* A source without pixels is refused by resize_pixels itself. */
+    if (source_width > 0 && source_height > 0 &&
+        resampler_int_bytes(source_width, source_height, width, height, channels) > INT_MAX)
         return 0;
+
     *byte_count = (size_t)total;
     return 1;
 }
+
+/* ---- Exact resize ------------------------------------------------------- */
 
 IMGRESIZE_API int IMGRESIZE_CALL imgresize_exact(const char *input_path, const char *output_path,
                                                  int width, int height)
@@ -434,7 +620,8 @@ IMGRESIZE_API int IMGRESIZE_CALL imgresize_exact(const char *input_path, const c
     }
 
     size_t byte_count = 0;
-    if (!target_size_fits(width, height, channels, &byte_count)) {
+    if (!target_size_fits(source_width, source_height, width, height, channels,
+                          output_format_for(output_path), &byte_count)) {
         stbi_image_free(source);
         set_error("Target dimensions too large: %dx%d", width, height);
         return 0;

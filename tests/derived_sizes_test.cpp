@@ -46,6 +46,20 @@ std::string describe(const SizeCase &c)
     return "";
 }
 
+// Runs the case's operation from `input` to `output`; returns its result.
+int run(const SizeCase &c, const std::string &input, const std::string &output)
+{
+    switch (c.operation) {
+    case Operation::fit:
+        return imgresize_fit(input.c_str(), output.c_str(), c.a, c.b);
+    case Operation::percent:
+        return imgresize_percent(input.c_str(), output.c_str(), c.a);
+    case Operation::thumbnail:
+        return imgresize_thumbnail(input.c_str(), output.c_str(), c.a);
+    }
+    return -1;
+}
+
 TEST_F(DerivedSizes, TargetSizesAreRoundedHalfAwayFromZeroAndAtLeastOnePixel)
 {
     const SizeCase cases[] = {
@@ -71,21 +85,8 @@ TEST_F(DerivedSizes, TargetSizesAreRoundedHalfAwayFromZeroAndAtLeastOnePixel)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(describe(c));
-        const std::string input = blank(c.source_width, c.source_height);
         const std::string output = path("out.png");
-        int result = 0;
-        switch (c.operation) {
-        case Operation::fit:
-            result = imgresize_fit(input.c_str(), output.c_str(), c.a, c.b);
-            break;
-        case Operation::percent:
-            result = imgresize_percent(input.c_str(), output.c_str(), c.a);
-            break;
-        case Operation::thumbnail:
-            result = imgresize_thumbnail(input.c_str(), output.c_str(), c.a);
-            break;
-        }
-        ASSERT_EQ(1, result) << imgresize_last_error();
+        ASSERT_EQ(1, run(c, blank(c.source_width, c.source_height), output)) << imgresize_last_error();
         EXPECT_STREQ("", imgresize_last_error());
         Image written;
         ASSERT_TRUE(load_image(output, written));
@@ -219,6 +220,28 @@ TEST_F(DerivedSizes, PercentTargetsBeyondTheIntRangeAreRefused)
     EXPECT_EQ(0, imgresize_percent(path("hundred.png").c_str(), out.c_str(), INT_MAX));
     EXPECT_STREQ("Target dimensions too large: 2147483647x21474836", imgresize_last_error());
     EXPECT_FALSE(fs::exists(out));
+}
+
+TEST_F(DerivedSizes, DerivedTargetsMeetTheExactResizesSizeGuard)
+{
+    const struct {
+        SizeCase size;
+        const char *output;
+    } cases[] = {
+        {{Operation::fit, 1000, 1, 70000, 70000, 70000, 70}, "out.tga"}, // TGA sides are 16-bit
+        {{Operation::fit, 1, 1, 8388609, 8388609, 8388609, 8388609}, "out.png"},
+        {{Operation::percent, 2, 2, 419430450, 0, 8388609, 8388609}, "out.bmp"},
+        {{Operation::thumbnail, 1, 1, 65536, 0, 65536, 65536}, "out.jpg"}, // JPEG sides too
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(describe(c.size) + " to " + c.output);
+        const std::string output = path(c.output);
+        EXPECT_EQ(0, run(c.size, blank(c.size.source_width, c.size.source_height), output));
+        EXPECT_EQ("Target dimensions too large: " + std::to_string(c.size.expected_width) + "x" +
+                      std::to_string(c.size.expected_height),
+                  imgresize_last_error());
+        EXPECT_FALSE(fs::exists(output));
+    }
 }
 
 TEST_F(DerivedSizes, ASourceWithoutASizeFailsAtTheProbe)
