@@ -810,14 +810,15 @@ std::vector<Seed> seed_corpus()
     add("jpeg-restarts-ycck", ".jpg", make_jpeg(4, JpegMode::baseline_with_restarts, 2), 16, 8);
     add("jpeg-restarts-rgb", ".jpg", make_jpeg(3, JpegMode::baseline_with_restarts, 0), 16, 8);
 
-    // BMP: 1, 4, 8, 16 (5-5-5 and 5-6-5 bit fields), 24 and 32 bits, the
-    // OS/2 header and the V5 header with an alpha mask.
+    // BMP: 1, 4, 8, 16 (5-5-5 and 5-6-5 bit fields), 24 and 32 bits, rows
+    // top-down, the OS/2 header and the V5 header with an alpha mask.
     add("bmp-1bit", ".bmp", make_bmp(13, 7, 1, BmpHeader::info40, false, seed), 13, 7);
     add("bmp-4bit", ".bmp", make_bmp(13, 7, 4, BmpHeader::info40, false, seed), 13, 7);
     add("bmp-8bit", ".bmp", make_bmp(13, 7, 8, BmpHeader::info40, false, seed), 13, 7);
     add("bmp-16bit-555", ".bmp", make_bmp(13, 7, 16, BmpHeader::info40, false, seed), 13, 7);
     add("bmp-16bit-565", ".bmp", make_bmp(13, 7, 16, BmpHeader::info40_bitfields, false, seed), 13, 7);
     add("bmp-24bit", ".bmp", make_bmp(13, 7, 24, BmpHeader::info40, false, seed), 13, 7);
+    add("bmp-24bit-top-down", ".bmp", make_bmp(13, 7, 24, BmpHeader::info40, true, seed), 13, 7);
     add("bmp-32bit", ".bmp", make_bmp(13, 7, 32, BmpHeader::info40, false, seed), 13, 7);
     add("bmp-32bit-v5-alpha", ".bmp", make_bmp(13, 7, 32, BmpHeader::v5_124, false, seed), 13, 7);
     add("bmp-24bit-os2", ".bmp", make_bmp(13, 7, 24, BmpHeader::core12, false, seed), 13, 7);
