@@ -140,6 +140,7 @@ struct PngSpec {
     bool transparency = false;
     Deflate deflate = Deflate::fixed_huffman;
     bool apple = false; // a CgBI chunk first: raw deflate, BGR order
+    bool empty_idat = false; // an IDAT chunk of length 0 before the data
 };
 
 Bytes make_png(const PngSpec &spec, unsigned seed)
@@ -197,6 +198,8 @@ Bytes make_png(const PngSpec &spec, unsigned seed)
             png_chunk(png, "tRNS", noise.bytes(spec.colour_type == 2 ? 6 : 2));
     }
     // The image data split over several IDAT chunks.
+    if (spec.empty_idat)
+        png_chunk(png, "IDAT", {});
     const Bytes z = deflate_stream(raw, spec.deflate);
     for (size_t offset = 0; offset < z.size(); offset += 64)
         png_chunk(png, "IDAT",
@@ -768,7 +771,8 @@ std::vector<Seed> seed_corpus()
     };
 
     // PNG: every colour type and bit depth, palettes with and without
-    // transparency, Adam7, stored deflate and Apple's CgBI variant.
+    // transparency, Adam7, stored deflate, Apple's CgBI variant and an empty
+    // IDAT chunk.
     struct NamedPng { const char *name; PngSpec spec; };
     const NamedPng pngs[] = {
         {"png-grey-1bit", {13, 11, 0, 1}},
@@ -794,6 +798,7 @@ std::vector<Seed> seed_corpus()
         {"png-grey-1bit-interlaced", {13, 11, 0, 1, true}},
         {"png-rgb-8bit-stored", {13, 11, 2, 8, false, false, Deflate::stored}},
         {"png-rgba-8bit-cgbi", {7, 5, 6, 8, false, false, Deflate::raw_stored, true}},
+        {"png-grey-8bit-empty-idat", {7, 5, 0, 8, false, false, Deflate::fixed_huffman, false, true}},
     };
     for (const NamedPng &png : pngs)
         add(png.name, ".png", make_png(png.spec, seed), png.spec.width, png.spec.height);
