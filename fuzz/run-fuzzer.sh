@@ -12,6 +12,10 @@
 # Extra options go to libFuzzer, e.g. -fork=1 -ignore_crashes=1 to carry on
 # past findings (still one process at a time).
 #
+# A single block may reach 4 GiB before libFuzzer calls it out of memory:
+# stb_image reserves up to 2 GiB (unwritten, from calloc) for a PNG whose
+# chunk headers claim that much data, then fails on the missing bytes.
+#
 # One process on one core. Findings (crash-*, leak-*, timeout-*, oom-*) are
 # written to build-fuzz/findings/; replay one with the ordinary build:
 #   build/fuzz/fuzz_replay build-fuzz/findings/crash-...
@@ -63,6 +67,6 @@ corpus=build-fuzz/corpus/${name:-all}
 mkdir -p "$corpus" build-fuzz/findings
 echo "fuzz: ${#chosen[@]} seeds ($pattern), corpus $corpus, $seconds s"
 exec build-fuzz/fuzz/imgresize_fuzzer \
-    -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=8192 \
+    -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -malloc_limit_mb=4096 -max_len=8192 \
     -dict=fuzz/imgresize.dict -print_final_stats=1 \
     -artifact_prefix=build-fuzz/findings/ "$@" "$corpus" "$subset"
