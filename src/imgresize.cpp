@@ -500,10 +500,10 @@ static const int64_t GATHER_MAX_FILTER_WIDTH = 32;
  * Those counts are its work buffers: a decoded source row, an output row, a
  * ring buffer of rows (one more than the vertical filter width, never more
  * than the target's height when scattering; each row as long as the longer
- * of the two rows, whichever axis it resizes first), the sum of these three
- * (reused as scratch), and per axis a table of contributors (8 bytes each)
- * and one of coefficients (floats); when scattering, a gather table is built
- * first beside them. A 4-channel image is filtered as 7 floats a pixel
+ * of the two rows, whichever axis it resizes first), and per axis a table of
+ * contributors (8 bytes each) and one of coefficients (floats). When
+ * scattering it also sums the three row buffers (to reuse them as scratch)
+ * and builds a gather table first beside the scatter one. A 4-channel image is filtered as 7 floats a pixel
  * (colour weighted by alpha) unless both axes point-sample. */
 static int64_t resampler_int_bytes(int64_t source_width, int64_t source_height, int64_t width,
                                    int64_t height, int64_t channels)
@@ -516,15 +516,19 @@ static int64_t resampler_int_bytes(int64_t source_width, int64_t source_height, 
     const int may_gather = down.least <= GATHER_MAX_FILTER_WIDTH;
     const int may_scatter = height < source_height && down.most > GATHER_MAX_FILTER_WIDTH;
 
-    int64_t ring_rows = 0;
-    if (may_gather)
-        ring_rows = (down.most < GATHER_MAX_FILTER_WIDTH ? down.most : GATHER_MAX_FILTER_WIDTH) + 1;
-    if (may_scatter)
-        ring_rows = max64(ring_rows, down.most + 1 < height ? down.most + 1 : height);
     const int64_t decode_row = source_width * floats * 4 + 8;
     const int64_t output_row = width * floats * 4 + 4;
     const int64_t ring_row = max64(output_row, (decode_row + 15) & ~(int64_t)15) + 192;
-    int64_t largest = decode_row + ring_rows * ring_row + output_row;
+    int64_t largest = max64(decode_row, output_row);
+    if (may_gather) {
+        const int64_t rows =
+            (down.most < GATHER_MAX_FILTER_WIDTH ? down.most : GATHER_MAX_FILTER_WIDTH) + 1;
+        largest = max64(largest, rows * ring_row);
+    }
+    if (may_scatter) {
+        const int64_t rows = down.most + 1 < height ? down.most + 1 : height;
+        largest = max64(largest, decode_row + rows * ring_row + output_row);
+    }
 
     largest = max64(largest, width * across.most * 4 + 4);
     largest = max64(largest, width * 8);
