@@ -382,13 +382,12 @@ static const struct command commands[] = {
     {"batch", "INDIR OUTDIR W H", 4},  {"info", "FILE...", -1},
 };
 
-int main(int argc, char **argv)
+/* Parses the command line and runs the command; `operands` has room for
+ * every argument. Returns the exit status. */
+static int run_command_line(int argc, char **argv, char **operands)
 {
     /* Options may stand anywhere; everything else is the command and its
      * operands, in order. */
-    char **operands = (char **)calloc((size_t)argc + 1, sizeof *operands);
-    if (operands == NULL)
-        return EXIT_FAILED;
     int count = 0;
     int quality = -1, filter = -1, options_done = 0;
     for (int i = 1; i < argc; ++i) {
@@ -477,6 +476,16 @@ int main(int argc, char **argv)
         status = run_batch(args[0], args[1], numbers[0], numbers[1]);
     else
         status = run_info(arg_count, args);
-    free(operands);
     return finish(status);
+}
+
+int main(int argc, char **argv)
+{
+    /* Released on every path, --help, --version and usage errors included. */
+    char **operands = (char **)calloc((size_t)argc + 1, sizeof *operands);
+    if (operands == NULL)
+        return EXIT_FAILED;
+    const int status = run_command_line(argc, argv, operands);
+    free(operands);
+    return status;
 }

@@ -45,11 +45,21 @@
  * size fails or decodes, it never aborts the host. Where the code after an
  * assertion went on into a fault on bad input, the build's patched copy of
  * the header mends it (cmake/patches). */
+/* A grown block comes from calloc and takes over the old bytes: large
+ * blocks are then fresh zero pages that cost nothing until written. (stb
+ * grows a PNG's compressed-data buffer to the size a chunk header claims
+ * before reading the chunk; zeroing that tail with memset committed up to
+ * 1 GiB, and seconds, for a file of a few hundred bytes that then fails.)
+ * On failure the old block stays valid, as with realloc. */
 static void *stb_zeroed_realloc(void *block, size_t old_size, size_t new_size)
 {
-    unsigned char *grown = (unsigned char *)realloc(block, new_size);
-    if (grown != NULL && new_size > old_size)
-        memset(grown + old_size, 0, new_size - old_size);
+    if (new_size <= old_size)
+        return realloc(block, new_size);
+    unsigned char *grown = (unsigned char *)calloc(1, new_size);
+    if (grown != NULL && block != NULL) {
+        memcpy(grown, block, old_size);
+        free(block);
+    }
     return grown;
 }
 #define STBI_MALLOC(size) calloc(1, (size))

@@ -125,6 +125,13 @@ struct ChannelCase {
     unsigned char colour_type; // PNG colour type the file must carry
 };
 
+// GoogleTest would otherwise print the case as raw bytes, padding included,
+// which reads uninitialised memory (valgrind reports it).
+void PrintTo(const ChannelCase &c, std::ostream *out)
+{
+    *out << c.channels << " channels, colour type " << int{c.colour_type};
+}
+
 class PngOutput : public ::testing::TestWithParam<ChannelCase> {
 protected:
     void TearDown() override { imgresize_init(); }
