@@ -11,8 +11,8 @@ set(IMGRESIZE_WINDOWS_CRT ucrt CACHE STRING "C runtime of the Windows DLL: ucrt 
 set_property(CACHE IMGRESIZE_WINDOWS_CRT PROPERTY STRINGS ucrt msvcrt)
 
 if(IMGRESIZE_WINDOWS_CRT STREQUAL "ucrt")
-  # GCC before 13 has no -mcrtdll=ucrt: its link spec always names -lmsvcrt.
-  # A copy of the compiler's spec with -lucrt in its place links against the
+  # GCC before 13 has no -mcrtdll=ucrt: its built-in specs always link -lmsvcrt.
+  # A copy of the compiler's specs with -lucrt in its place links against the
   # UCRT instead. mingw-w64's own support libraries call the runtime through
   # entry points that both runtimes provide, and libucrt supplies the few
   # msvcrt-style ones the startup code uses. _UCRT makes the headers declare
@@ -20,7 +20,7 @@ if(IMGRESIZE_WINDOWS_CRT STREQUAL "ucrt")
   execute_process(COMMAND ${CMAKE_C_COMPILER} -dumpspecs
                   OUTPUT_VARIABLE _mingw_specs RESULT_VARIABLE _mingw_specs_result)
   if(NOT _mingw_specs_result EQUAL 0 OR NOT _mingw_specs MATCHES "-lmsvcrt")
-    message(FATAL_ERROR "${CMAKE_C_COMPILER} -dumpspecs gave no link spec naming -lmsvcrt; "
+    message(FATAL_ERROR "${CMAKE_C_COMPILER} -dumpspecs gave no specs naming -lmsvcrt; "
                         "configure with -DIMGRESIZE_WINDOWS_CRT=msvcrt")
   endif()
   string(REPLACE "-lmsvcrt" "-lucrt" _mingw_specs "${_mingw_specs}")

@@ -134,7 +134,7 @@ Bytes deflate_stream(const Bytes &raw, Deflate kind)
     return z.bytes;
 }
 
-struct PngSpec {
+struct PngLayout {
     int width, height, colour_type, depth;
     bool interlaced = false;
     bool transparency = false;
@@ -143,13 +143,13 @@ struct PngSpec {
     bool empty_idat = false; // an IDAT chunk of length 0 before the data
 };
 
-Bytes make_png(const PngSpec &spec, unsigned seed)
+Bytes make_png(const PngLayout &layout, unsigned seed)
 {
     Noise noise(seed);
     static const int samples_of_type[] = {1, 0, 3, 1, 2, 0, 4};
-    const int samples = samples_of_type[spec.colour_type];
-    const bool paletted = spec.colour_type == 3;
-    const unsigned palette_size = paletted ? (spec.depth == 8 ? 200u : 1u << spec.depth) : 0u;
+    const int samples = samples_of_type[layout.colour_type];
+    const bool paletted = layout.colour_type == 3;
+    const unsigned palette_size = paletted ? (layout.depth == 8 ? 200u : 1u << layout.depth) : 0u;
 
     // Filtered scan lines; every filter type appears. Palette indices are kept
     // unfiltered so that each stays inside the palette.
@@ -158,18 +158,18 @@ Bytes make_png(const PngSpec &spec, unsigned seed)
     static const Pass adam7[] = {{0, 0, 8, 8}, {4, 0, 8, 8}, {0, 4, 4, 8}, {2, 0, 4, 4},
                                  {0, 2, 2, 4}, {1, 0, 2, 2}, {0, 1, 1, 2}};
     static const Pass whole[] = {{0, 0, 1, 1}};
-    const Pass *passes = spec.interlaced ? adam7 : whole;
-    const int pass_count = spec.interlaced ? 7 : 1;
+    const Pass *passes = layout.interlaced ? adam7 : whole;
+    const int pass_count = layout.interlaced ? 7 : 1;
     int row_number = 0;
     for (int p = 0; p < pass_count; ++p) {
-        const int pass_width = (spec.width - passes[p].x0 + passes[p].dx - 1) / passes[p].dx;
-        const int pass_height = (spec.height - passes[p].y0 + passes[p].dy - 1) / passes[p].dy;
+        const int pass_width = (layout.width - passes[p].x0 + passes[p].dx - 1) / passes[p].dx;
+        const int pass_height = (layout.height - passes[p].y0 + passes[p].dy - 1) / passes[p].dy;
         if (pass_width <= 0 || pass_height <= 0)
             continue;
-        const size_t row_bytes = static_cast<size_t>((pass_width * samples * spec.depth + 7) / 8);
+        const size_t row_bytes = static_cast<size_t>((pass_width * samples * layout.depth + 7) / 8);
         for (int y = 0; y < pass_height; ++y, ++row_number) {
             raw.push_back(static_cast<unsigned char>(paletted ? 0 : row_number % 5));
-            const Bytes row = paletted ? packed_indices(noise, pass_width, spec.depth, palette_size)
+            const Bytes row = paletted ? packed_indices(noise, pass_width, layout.depth, palette_size)
                                        : noise.bytes(row_bytes);
             raw.insert(raw.end(), row.begin(), row.end());
         }
@@ -177,30 +177,30 @@ Bytes make_png(const PngSpec &spec, unsigned seed)
 
     Writer png;
     png.text("\x89PNG\r\n\x1a\n");
-    if (spec.apple)
+    if (layout.apple)
         png_chunk(png, "CgBI", {0x50, 0x00, 0x20, 0x06});
     Writer header;
-    header.be32(static_cast<uint32_t>(spec.width));
-    header.be32(static_cast<uint32_t>(spec.height));
-    header.u8(static_cast<unsigned>(spec.depth));
-    header.u8(static_cast<unsigned>(spec.colour_type));
+    header.be32(static_cast<uint32_t>(layout.width));
+    header.be32(static_cast<uint32_t>(layout.height));
+    header.u8(static_cast<unsigned>(layout.depth));
+    header.u8(static_cast<unsigned>(layout.colour_type));
     header.u8(0);
     header.u8(0);
-    header.u8(spec.interlaced ? 1 : 0);
+    header.u8(layout.interlaced ? 1 : 0);
     png_chunk(png, "IHDR", header.bytes);
     png_chunk(png, "tEXt", Bytes{'C', 'o', 'm', 'm', 'e', 'n', 't', 0, 's', 'e', 'e', 'd'});
     if (paletted)
         png_chunk(png, "PLTE", noise.bytes(palette_size * 3));
-    if (spec.transparency) {
+    if (layout.transparency) {
         if (paletted)
             png_chunk(png, "tRNS", noise.bytes(palette_size / 2));
         else
-            png_chunk(png, "tRNS", noise.bytes(spec.colour_type == 2 ? 6 : 2));
+            png_chunk(png, "tRNS", noise.bytes(layout.colour_type == 2 ? 6 : 2));
     }
     // The image data split over several IDAT chunks.
-    if (spec.empty_idat)
+    if (layout.empty_idat)
         png_chunk(png, "IDAT", {});
-    const Bytes z = deflate_stream(raw, spec.deflate);
+    const Bytes z = deflate_stream(raw, layout.deflate);
     for (size_t offset = 0; offset < z.size(); offset += 64)
         png_chunk(png, "IDAT",
                   Bytes(z.begin() + static_cast<long>(offset),
@@ -521,7 +521,7 @@ Bytes make_tga(int width, int height, int type, int bpp, bool top_left, unsigned
 
 // ---- GIF ----------------------------------------------------------------
 
-struct GifSpec {
+struct GifLayout {
     int width, height;
     bool transparency = false; // graphic control extension
     bool interlaced = false;
@@ -564,13 +564,13 @@ Bytes gif_frame_data(Noise &noise, int pixels)
     return blocks;
 }
 
-Bytes make_gif(const GifSpec &spec, unsigned seed)
+Bytes make_gif(const GifLayout &layout, unsigned seed)
 {
     Noise noise(seed);
     Writer gif;
     gif.text("GIF89a");
-    gif.le16(static_cast<unsigned>(spec.width));
-    gif.le16(static_cast<unsigned>(spec.height));
+    gif.le16(static_cast<unsigned>(layout.width));
+    gif.le16(static_cast<unsigned>(layout.height));
     gif.u8(0xF1); // global colour table of 4 entries
     gif.u8(0);
     gif.u8(0);
@@ -582,21 +582,21 @@ Bytes make_gif(const GifSpec &spec, unsigned seed)
     gif.append(Bytes{0x21, 0xFE, 4, 's', 'e', 'e', 'd', 0});
 
     auto frame = [&](int left, int top, int width, int height) {
-        if (spec.transparency)
+        if (layout.transparency)
             gif.append(Bytes{0x21, 0xF9, 4, 0x09, 10, 0, 2, 0}); // restore to background, colour 2 clear
         gif.u8(0x2C);
         gif.le16(static_cast<unsigned>(left));
         gif.le16(static_cast<unsigned>(top));
         gif.le16(static_cast<unsigned>(width));
         gif.le16(static_cast<unsigned>(height));
-        gif.u8((spec.local_palette ? 0x81 : 0) | (spec.interlaced ? 0x40 : 0));
-        if (spec.local_palette)
+        gif.u8((layout.local_palette ? 0x81 : 0) | (layout.interlaced ? 0x40 : 0));
+        if (layout.local_palette)
             gif.append(noise.bytes(4 * 3));
         gif.append(gif_frame_data(noise, width * height));
     };
-    frame(0, 0, spec.width, spec.height);
-    if (spec.second_frame)
-        frame(1, 1, spec.width - 2, spec.height - 2);
+    frame(0, 0, layout.width, layout.height);
+    if (layout.second_frame)
+        frame(1, 1, layout.width - 2, layout.height - 2);
     gif.u8(0x3B);
     return gif.bytes;
 }
@@ -773,7 +773,7 @@ std::vector<Seed> seed_corpus()
     // PNG: every colour type and bit depth, palettes with and without
     // transparency, Adam7, stored deflate, Apple's CgBI variant and an empty
     // IDAT chunk.
-    struct NamedPng { const char *name; PngSpec spec; };
+    struct NamedPng { const char *name; PngLayout layout; };
     const NamedPng pngs[] = {
         {"png-grey-1bit", {13, 11, 0, 1}},
         {"png-grey-2bit", {13, 11, 0, 2}},
@@ -801,7 +801,7 @@ std::vector<Seed> seed_corpus()
         {"png-grey-8bit-empty-idat", {7, 5, 0, 8, false, false, Deflate::fixed_huffman, false, true}},
     };
     for (const NamedPng &png : pngs)
-        add(png.name, ".png", make_png(png.spec, seed), png.spec.width, png.spec.height);
+        add(png.name, ".png", make_png(png.layout, seed), png.layout.width, png.layout.height);
 
     // JPEG: the baseline encoder of stb_image_write (with and without chroma
     // subsampling) and hand-made progressive and restart files
@@ -843,14 +843,14 @@ std::vector<Seed> seed_corpus()
     add("tga-mapped-rle", ".tga", make_tga(11, 6, 9, 8, false, seed), 11, 6);
 
     // GIF: plain, transparent, interlaced, local palette, two frames.
-    struct NamedGif { const char *name; GifSpec spec; };
+    struct NamedGif { const char *name; GifLayout layout; };
     const NamedGif gifs[] = {
         {"gif-plain", {9, 7}},
         {"gif-transparent-two-frames", {9, 7, true, false, false, true}},
         {"gif-interlaced-local-palette", {9, 11, false, true, true}},
     };
     for (const NamedGif &gif : gifs)
-        add(gif.name, ".gif", make_gif(gif.spec, seed), gif.spec.width, gif.spec.height);
+        add(gif.name, ".gif", make_gif(gif.layout, seed), gif.layout.width, gif.layout.height);
 
     // PSD: 3 and 4 channels, 8 and 16 bits, raw and PackBits, one channel.
     add("psd-rgb-raw-8bit", ".psd", make_psd(7, 5, 3, 8, false, seed), 7, 5);
